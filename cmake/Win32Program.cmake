@@ -1,0 +1,29 @@
+# VelmoraUninstall.exe: a PE32 GUI program with its own entry point, no C
+# runtime start-up, and the C library from the system's msvcrt.dll.
+enable_language(RC)
+
+add_executable(VelmoraUninstall WIN32 ${VELMORA_SOURCES} platform/Entry.cpp res/VelmoraUninstall.rc)
+target_include_directories(VelmoraUninstall PRIVATE ${PROJECT_SOURCE_DIR})
+
+# -fno-builtin: the C library calls stay the ones written, not strcpy or
+# memcpy, which the program does not import.
+target_compile_options(VelmoraUninstall PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:${VELMORA_WARNINGS} -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -fno-unwind-tables -fno-stack-protector -fno-builtin -fno-threadsafe-statics -ffunction-sections -fdata-sections
+    -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>)
+# msvcrt's own printf: MinGW's C99 one would be linked in whole.
+target_compile_definitions(VelmoraUninstall PRIVATE $<$<COMPILE_LANGUAGE:CXX>:__USE_MINGW_ANSI_STDIO=0>)
+
+# ld only warns when the entry symbol is missing and then starts at the first
+# byte of .text; the stdcall entry is decorated on i686.
+target_link_options(VelmoraUninstall PRIVATE
+    -nostdlib -nostartfiles -s
+    -Wl,--entry=_Entry@0
+    -Wl,--fatal-warnings
+    -Wl,--gc-sections
+    -Wl,--file-alignment=512
+    -Wl,--no-insert-timestamp
+    -Wl,--build-id=none
+    -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/VelmoraUninstall.map)
+target_link_libraries(VelmoraUninstall PRIVATE msvcrt kernel32 user32 advapi32)
+set_target_properties(VelmoraUninstall PROPERTIES LINK_DEPENDS_NO_SHARED ON)
