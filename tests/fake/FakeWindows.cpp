@@ -40,6 +40,13 @@ struct Handle {
     REGSAM access;
 };
 
+struct Fault {
+    std::string callPrefix;
+    int occurrence;
+    LONG result;
+    int seen;
+};
+
 struct Machine {
     std::map<std::string, Key, NoCaseLess> keys;
     std::map<uintptr_t, Handle> handles;
@@ -62,6 +69,9 @@ struct Machine {
     std::string commandLine;
     DWORD startupFlags = 0;
     WORD startupShow = 0;
+
+    std::vector<Fault> faults;
+    fake::Query lastQuery{};
 
     std::vector<std::string> calls;
 };
@@ -116,6 +126,23 @@ LONG Log(const std::string &call, LONG result)
 {
     machine.calls.push_back(call + " -> " + std::to_string(result));
     return result;
+}
+
+// Every fault that matches counts the call, so that occurrences stay those of
+// the program's own calls; the first fault due decides the result.
+bool Faulted(const std::string &call, LONG &result)
+{
+    bool due = false;
+    for (Fault &fault : machine.faults) {
+        if (call.compare(0, fault.callPrefix.size(), fault.callPrefix) != 0)
+            continue;
+        ++fault.seen;
+        if (!due && (fault.occurrence == 0 || fault.occurrence == fault.seen)) {
+            due = true;
+            result = fault.result;
+        }
+    }
+    return due;
 }
 
 std::string Absolute(const std::string &path)
@@ -267,6 +294,16 @@ void SetStartupShow(DWORD flags, WORD showWindow)
     machine.startupShow = showWindow;
 }
 
+void FailCalls(const std::string &callPrefix, int occurrence, LONG result)
+{
+    machine.faults.push_back(Fault{callPrefix, occurrence, result, 0});
+}
+
+Query LastQuery()
+{
+    return machine.lastQuery;
+}
+
 const std::vector<std::string> &Calls()
 {
     return machine.calls;
@@ -290,6 +327,9 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
     if (!ResolveHandle(key, base))
         return Log(call + "?, " + Text(subKey) + ")", ERROR_INVALID_HANDLE);
     call += base + ", " + Text(subKey) + ", " + std::to_string(options) + ", " + Hex(access) + ")";
+    LONG injected;
+    if (Faulted(call, injected))
+        return Log(call, injected);
 
     std::string path = subKey && *subKey ? base + "\\" + subKey : base;
     auto found = machine.keys.find(path);
@@ -320,6 +360,10 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
     if (!ResolveHandle(key, path) || reserved)
         return Log(call + "?, " + Text(valueName) + ")", ERROR_INVALID_HANDLE);
     call += path + ", " + Text(valueName) + ", " + (size ? std::to_string(*size) : "NULL") + ")";
+    machine.lastQuery = fake::Query{data, size ? *size : 0};
+    LONG injected;
+    if (Faulted(call, injected))
+        return Log(call, injected);
 
     auto handle = machine.handles.find(reinterpret_cast<uintptr_t>(key));
     if (handle != machine.handles.end() && !(handle->second.access & KEY_QUERY_VALUE))
@@ -351,6 +395,9 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey)
     if (!ResolveHandle(key, base))
         return Log(call + "?, " + Text(subKey) + ")", ERROR_INVALID_HANDLE);
     call += base + ", " + Text(subKey) + ")";
+    LONG injected;
+    if (Faulted(call, injected))
+        return Log(call, injected);
 
     std::string path = base + "\\" + Text(subKey);
     auto found = machine.keys.find(path);
@@ -381,6 +428,9 @@ LONG WINAPI RegCloseKey(HKEY key)
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
 {
     std::string call = "SetCurrentDirectoryA(" + Text(path) + ")";
+    LONG injected;
+    if (Faulted(call, injected))
+        return Log(call, injected);
     if (!path || !*path)
         return Log(call, FALSE);
     std::string target = WithoutTrailingSlash(Absolute(path));
@@ -395,6 +445,9 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
 extern "C" int remove(const char *name) noexcept
 {
     std::string call = "remove(" + Text(name) + ")";
+    LONG injected;
+    if (Faulted(call, injected))
+        return Log(call, injected);
     auto found = machine.files.find(Absolute(name));
     if (found == machine.files.end() || found->second)
         return Log(call, -1);

@@ -69,6 +69,20 @@ void SetLeadBytes(const std::set<BYTE> &leadBytes);
 void SetCommandLine(const std::string &commandLine);
 void SetStartupShow(DWORD flags, WORD showWindow);
 
+// Makes calls fail without any effect: the occurrence-th call (1 for the
+// first since Reset, 0 for every one) whose log line, before " -> ", starts
+// with callPrefix returns result instead. For RegOpenKeyExA, RegQueryValueExA,
+// RegDeleteKeyA, SetCurrentDirectoryA and remove. Each fault counts the calls
+// it matches on its own.
+void FailCalls(const std::string &callPrefix, int occurrence, LONG result);
+
+// The buffer and capacity that the program last gave RegQueryValueExA.
+struct Query {
+    const BYTE *buffer;
+    DWORD capacity;
+};
+Query LastQuery();
+
 // One line per call: the operation, then its arguments as the program gave
 // them, then " -> " and the result.
 const std::vector<std::string> &Calls();
