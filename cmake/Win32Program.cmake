@@ -5,6 +5,10 @@ enable_language(RC)
 add_executable(VelmoraUninstall WIN32 ${VELMORA_SOURCES} platform/Entry.cpp res/VelmoraUninstall.rc)
 target_include_directories(VelmoraUninstall PRIVATE ${PROJECT_SOURCE_DIR})
 
+# windres reports no dependencies: an edited icon would leave the old one in
+# the program.
+set_source_files_properties(res/VelmoraUninstall.rc PROPERTIES OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/VelmoraUninstall.ico)
+
 # -fno-builtin: the C library calls stay the ones written, not strcpy or
 # memcpy, which the program does not import.
 target_compile_options(VelmoraUninstall PRIVATE
