@@ -30,7 +30,17 @@ target_link_options(VelmoraUninstall PRIVATE
     -Wl,--gc-sections
     -Wl,--file-alignment=512
     -Wl,--no-insert-timestamp
-    -Wl,--build-id=none
     -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/VelmoraUninstall.map)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    # Arguments pushed, and the stack kept at the 4-byte alignment of the Win32
+    # ABI instead of GCC's 16, make the code a quarter smaller. GCC pushes only
+    # without stack probes, so every frame that would need one (4000 bytes or
+    # more, or of unknown size) is an error: it could step past the guard page.
+    target_compile_options(VelmoraUninstall PRIVATE
+        $<$<COMPILE_LANGUAGE:CXX>:-mno-stack-arg-probe -mpreferred-stack-boundary=2 -Werror=stack-usage=4000>)
+    target_link_options(VelmoraUninstall PRIVATE -Wl,--build-id=none)
+endif()
+
 target_link_libraries(VelmoraUninstall PRIVATE msvcrt kernel32 user32 advapi32)
 set_target_properties(VelmoraUninstall PROPERTIES LINK_DEPENDS_NO_SHARED ON)
