@@ -1,5 +1,6 @@
 # VelmoraUninstall.exe: a PE32 GUI program with its own entry point, no C
-# runtime start-up, and the C library from the system's msvcrt.dll.
+# runtime start-up, and the C library from the system's msvcrt.dll. Built by
+# MinGW-w64 GCC with ld, or by clang with lld.
 enable_language(RC)
 
 add_executable(VelmoraUninstall WIN32 ${VELMORA_SOURCES} platform/Entry.cpp res/VelmoraUninstall.rc)
@@ -40,6 +41,13 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(VelmoraUninstall PRIVATE
         $<$<COMPILE_LANGUAGE:CXX>:-mno-stack-arg-probe -mpreferred-stack-boundary=2 -Werror=stack-usage=4000>)
     target_link_options(VelmoraUninstall PRIVATE -Wl,--build-id=none)
+else()
+    # lld's defaults differ from ld's; these give the header the GCC build
+    # has: Windows 4.0 and later, no Terminal Server flag.
+    target_link_options(VelmoraUninstall PRIVATE
+        -Wl,--major-os-version=4 -Wl,--minor-os-version=0
+        -Wl,--major-subsystem-version=4 -Wl,--minor-subsystem-version=0
+        -Wl,--disable-tsaware)
 endif()
 
 target_link_libraries(VelmoraUninstall PRIVATE msvcrt kernel32 user32 advapi32)
