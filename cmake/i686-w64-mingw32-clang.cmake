@@ -10,9 +10,9 @@ set(CMAKE_C_COMPILER_TARGET ${triple})
 set(CMAKE_CXX_COMPILER_TARGET ${triple})
 set(CMAKE_SYSROOT /usr/${triple})
 
-find_program(CMAKE_RC_COMPILER NAMES llvm-windres llvm-windres-14 REQUIRED)
-# llvm-windres writes x86-64 objects unless told otherwise.
-set(CMAKE_RC_FLAGS_INIT "--target=pe-i386")
+# binutils' windres: llvm-windres is in Debian's llvm-14, which clang does not
+# pull in.
+set(CMAKE_RC_COMPILER ${triple}-windres)
 
 # With a sysroot, clang finds neither libstdc++'s headers nor libgcc and
 # libstdc++ themselves: Debian keeps them with the MinGW GCC, outside it. Only
