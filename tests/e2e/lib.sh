@@ -165,3 +165,55 @@ velmora_write_seed() {
         done
     } > "$file"
 }
+
+# Starts a private Xvfb and points DISPLAY at it; XVFB_PID is its process.
+velmora_start_xvfb() {
+    local work="$1" display_file="$1/xvfb-display"
+    : > "$display_file"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$display_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local tries=0
+    until [ -s "$display_file" ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+        [ "$tries" -lt 100 ] || { echo "Xvfb did not start" >&2; return 1; }
+    done
+    export DISPLAY=":$(cat "$display_file")"
+}
+
+# Runs the driver on the command line in CMDLINE_FILE (inside the prefix) with
+# --pause-dir, and saves each box as it stands on the X screen to
+# OUT_DIR/NAME.png, NAME taken in turn from the remaining arguments. The
+# driver's report goes to stdout.
+velmora_capture_boxes() {
+    local tools="$1" win_cmdline="$2" out_dir="$3"
+    shift 3
+    local pause_dir="$e2e_dir/pause" win_pause_dir="$win_e2e_dir"'\pause'
+    rm -rf "$pause_dir"
+    mkdir -p "$pause_dir" "$out_dir"
+    local answers=() name
+    for name in "$@"; do
+        answers+=(--answer "${name#*=}")
+    done
+    (cd "$e2e_dir" && timeout 120 wine "$tools/Driver.exe" "$win_cmdline" --cwd "$win_start_dir" \
+         --pause-dir "$win_pause_dir" "${answers[@]}" --timeout 30 | tr -d '\r') &
+    local driver=$! index=1 rect tries
+    for name in "$@"; do
+        name="${name%%=*}"
+        tries=0
+        until [ -s "$pause_dir/box-$index.rect" ]; do
+            sleep 0.1
+            tries=$((tries + 1))
+            [ "$tries" -lt 300 ] || { echo "no box $index appeared" >&2; wait "$driver"; return 1; }
+        done
+        # Visible is not yet painted: give the box's thread time to draw it.
+        sleep 1
+        read -r x y w h < "$pause_dir/box-$index.rect"
+        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$out_dir/$name.raw.png"
+        convert "$out_dir/$name.raw.png" -strip PNG8:"$out_dir/$name.png"
+        rm -f "$out_dir/$name.raw.png"
+        touch "$pause_dir/box-$index.go"
+        index=$((index + 1))
+    done
+    wait "$driver"
+}

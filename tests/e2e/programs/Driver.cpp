@@ -222,6 +222,10 @@ void HandleBox(HWND box, size_t index, const Options &options, HANDLE process)
           names + " answer=" + answer + note);
 
     if (!options.pauseDir.empty()) {
+        // Without a window manager Wine leaves a process's first box
+        // inactive; shown to a user it would be active, so draw it so.
+        SetForegroundWindow(box);
+        SendMessageTimeoutA(box, WM_NCACTIVATE, TRUE, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
         std::string name = options.pauseDir + "\\box-" + std::to_string(index + 1);
         WriteRect(name + ".rect", box);
         if (!WaitForFile(name + ".go", 60000))
