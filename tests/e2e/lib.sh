@@ -181,10 +181,24 @@ velmora_start_xvfb() {
     export DISPLAY=":$(cat "$display_file")"
 }
 
+# For pictures on Xvfb, which has no window manager: Wine draws frames and
+# captions itself, with its own fonts (Tahoma; Marlett for the caption
+# buttons) from fonts-wine, which this Wine reads from the prefix's Fonts
+# directory only.
+velmora_x11_without_window_manager() {
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    else
+        echo "warning: fonts-wine is not installed; the caption buttons will lack their glyphs" >&2
+    fi
+}
+
 # Runs the driver on the command line in CMDLINE_FILE (inside the prefix) with
 # --pause-dir, and saves each box as it stands on the X screen to
 # OUT_DIR/NAME.png, NAME taken in turn from the remaining arguments. The
-# driver's report goes to stdout.
+# driver's report goes to stdout. A name whose box never comes is skipped.
 velmora_capture_boxes() {
     local tools="$1" win_cmdline="$2" out_dir="$3"
     shift 3
@@ -202,6 +216,8 @@ velmora_capture_boxes() {
         name="${name%%=*}"
         tries=0
         until [ -s "$pause_dir/box-$index.rect" ]; do
+            # The helper has ended without this box: there is none to take.
+            kill -0 "$driver" 2>/dev/null || { wait "$driver"; return; }
             sleep 0.1
             tries=$((tries + 1))
             [ "$tries" -lt 300 ] || { echo "no box $index appeared" >&2; wait "$driver"; return 1; }
