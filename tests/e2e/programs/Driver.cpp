@@ -6,7 +6,8 @@
 //          [--pause-dir DIR] [--watch]
 //
 // CMDLINE-FILE holds the raw bytes of the command line (no terminator).
-// --answer: OK, YES, NO, CANCEL for the first box, the next for the second...
+// --answer: OK, YES, NO or CANCEL (a click on that button) or CLOSE (WM_CLOSE
+// to the box) for the first box, the next for the second...
 // A box beyond the script is answered NO, else OK, and marked "unscripted".
 // --pause-dir: before each answer write box-N.rect (the box's screen
 // rectangle) there and wait for box-N.go, so that the box can be captured.
@@ -232,9 +233,12 @@ void HandleBox(HWND box, size_t index, const Options &options, HANDLE process)
             Print("driver-error nobody released box " + std::to_string(index + 1));
     }
 
-    if (!options.watch) {
-        // A click on the real button, as a user would give it. WM_CLOSE is no
-        // answer: Wine turns it into IDCANCEL even on a Yes/No box.
+    if (answer == "CLOSE") {
+        // What the caption's close button sends. Wine lets even a Yes/No box
+        // be closed, and the box then returns IDCANCEL.
+        PostMessageA(box, WM_CLOSE, 0, 0);
+    } else if (!options.watch) {
+        // A click on the real button, as a user would give it.
         HWND button = GetDlgItem(box, ButtonId(answer));
         if (!button || !IsWindowVisible(button))
             Print("driver-error the box has no button " + answer);
