@@ -9,27 +9,18 @@
 #include <vector>
 
 #include "FakeWindows.h"
+#include "ProductKeys.h"
 #include "cleanup/Cleanup.h"
 
 namespace {
 
-const char *const extensions[] = {
-    ".plugin", ".equalizer", ".generic_noise", ".noise",   ".ssp",       ".treatment",            ".room",
-    ".choir",  ".r2000",     ".ezcompression", ".VRT",     ".presence",  ".tremolo",              ".graphical_compressor",
-    ".qreverb", ".hiqchorus", ".samplerate",   ".3d-filter", ".FileFormat", ".spectrum",
-};
-
-const char *const progIds[] = {
-    "aaa_program",   "aaa_program3",  "aaa_program4",  "aaa_program5",  "aaa_program6",  "aaa_program7",
-    "aaa_program8",  "aaa_program9",  "aaa_program10", "aaa_program11", "aaa_program12", "aaa_program13",
-    "aaa_program14", "aaa_program15", "aaa_program16", "aaa_program17", "aaa_program18", "aaa_program19",
-    "aaa_program20", "aaa_program21", "aaa_program22", "aaa_program23",
-};
+using expected::class1;
+using expected::class2;
+using expected::extensions;
+using expected::progIds;
 
 const char product[] = "HKLM\\SOFTWARE\\Quillmarsh\\Velmora 2000";
 const char settings[] = "HKLM\\SOFTWARE\\Quillmarsh\\Velmora 2000\\Settings";
-const char class1[] = "{6B1F4E01-3A7C-4D29-9C85-5D20E7A31B44}";
-const char class2[] = "{6B1F4E02-3A7C-4D29-9C85-5D20E7A31B44}";
 const char undoPath[] = "C:\\Program Files\\Velmora";
 
 std::string Classes(const std::string &name)
