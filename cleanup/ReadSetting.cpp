@@ -15,19 +15,17 @@ const char *ReadSetting(const char *valueName)
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmarsh\\Velmora 2000\\Settings", 0, KEY_READ, &key) !=
         ERROR_SUCCESS)
-        return "";
+        return settingText;
 
     DWORD size = sizeof settingText - 1;
     LONG result = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE *>(settingText), &size);
     RegCloseKey(key);
 
-    // ERROR_MORE_DATA leaves the buffer as it was; a failed read of any kind
-    // gives the empty text.
-    if (result != ERROR_SUCCESS)
-        return "";
-
-    // Text values are not always stored with their zero, and a shorter value
-    // must not run on into what an earlier read left behind.
+    // A failed read (ERROR_MORE_DATA among them) gives the empty text, whatever
+    // it left in the buffer. Text values are not always stored with their zero,
+    // and a shorter value must not run on into what an earlier read left.
+    if (result != ERROR_SUCCESS || size > sizeof settingText - 1)
+        size = 0;
     settingText[size] = '\0';
     return settingText;
 }
