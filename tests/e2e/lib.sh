@@ -86,6 +86,22 @@ velmora_bystander_keys() {
     echo "$velmora_classes\\aaa_program2"
 }
 
+# Keys below the product's own that the helper does not name: a verb of a
+# ProgID and a key the product added later.
+velmora_extra_keys() {
+    echo "$velmora_classes\\aaa_program5\\Shell\\open\\command"
+    echo "$velmora_classes\\aaa_program5\\Shell\\open"
+    echo "$velmora_product\\Presets"
+}
+
+# The product's keys that the extra keys hold in place: NT does not delete a
+# key that still has subkeys.
+velmora_held_keys() {
+    echo "$velmora_classes\\aaa_program5\\Shell"
+    echo "$velmora_classes\\aaa_program5"
+    echo "$velmora_product"
+}
+
 # The parents that stay in every case.
 velmora_kept_keys() {
     echo "$velmora_maker"
@@ -150,6 +166,12 @@ velmora_write_seed() {
                 echo "\"First Undo-path\"=$(velmora_reg_string "$win_undo_dir")"
                 velmora_reg_section "$velmora_product\\99"
                 echo "\"Registered\"=dword:00000001"
+                ;;
+            extras)
+                while read -r key; do
+                    velmora_reg_section "$key"
+                    echo "@=\"added later\""
+                done < <(velmora_extra_keys)
                 ;;
             bystanders)
                 while read -r key; do

@@ -54,11 +54,13 @@ bool AppendLine(const std::string &path, const std::string &line)
     return ok;
 }
 
-// Whether the helper had finished its removal before it started us.
-const char *ProductKeyState()
+// Whether the helper had finished its removal before it started us: the
+// second COM class is the last key it deletes.
+const char *LastKeyState()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quillmarsh\\Velmora 2000", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID\\{6B1F4E02-3A7C-4D29-9C85-5D20E7A31B44}", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
         return "absent";
     RegCloseKey(key);
     return "present";
@@ -97,7 +99,7 @@ int main()
 
     char flags[64];
     snprintf(flags, sizeof flags, "flags=0x%lx show=%u", startup.dwFlags, startup.wShowWindow);
-    std::string line = "run " + std::to_string(run) + " " + flags + " product-key=" + ProductKeyState() +
+    std::string line = "run " + std::to_string(run) + " " + flags + " last-key=" + LastKeyState() +
                        " marker=" + MarkerState() + " cwd=\"" + Escape(workingDirectory) + "\" cmdline=\"" +
                        Escape(commandLine) + "\"";
     return AppendLine(dir + "\\standin.log", line) ? 0 : 1;
