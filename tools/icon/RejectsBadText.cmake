@@ -1,0 +1,37 @@
+# Makes a faulty copy of the icon text (CASE says which fault), runs MakeIcon
+# on it, and passes only when MakeIcon fails with a message matching EXPECT.
+file(READ ${ICON_TEXT} text)
+set(blank_row "\n................................\n")
+string(FIND "${text}" "${blank_row}" at)
+if(at EQUAL -1)
+    message(FATAL_ERROR "the icon text has no blank first row to spoil")
+endif()
+
+string(LENGTH "${blank_row}" length)
+string(SUBSTRING "${text}" 0 ${at} before)
+math(EXPR after_at "${at} + ${length}")
+string(SUBSTRING "${text}" ${after_at} -1 after)
+
+if(CASE STREQUAL "short-row")
+    set(bad "${before}\n...............................\n${after}")
+elseif(CASE STREQUAL "unknown-character")
+    set(bad "${before}\n?...............................\n${after}")
+elseif(CASE STREQUAL "missing-row")
+    set(bad "${before}\n${after}")
+elseif(CASE STREQUAL "seventeenth-colour")
+    string(REPLACE "\ntransparent " "\ncolour Z 123456\ntransparent " bad "${text}")
+else()
+    message(FATAL_ERROR "unknown case ${CASE}")
+endif()
+set(bad_text ${WORK}/${CASE}.txt)
+file(WRITE ${bad_text} "${bad}")
+
+execute_process(COMMAND ${MAKEICON} ${bad_text} ${WORK}/${CASE}.ico RESULT_VARIABLE result ERROR_VARIABLE output
+                OUTPUT_VARIABLE output)
+message("${output}")
+if(result EQUAL 0)
+    message(FATAL_ERROR "${CASE}: MakeIcon accepted the faulty text")
+endif()
+if(NOT output MATCHES "${EXPECT}")
+    message(FATAL_ERROR "${CASE}: expected a message matching \"${EXPECT}\"")
+endif()
