@@ -17,10 +17,10 @@ namespace {
 using expected::class1;
 using expected::class2;
 using expected::extensions;
+using expected::Plan;
 using expected::progIds;
+using expected::Step;
 
-const char productPath[] = "SOFTWARE\\Quillmarsh\\Velmora 2000";
-const char settingsPath[] = "SOFTWARE\\Quillmarsh\\Velmora 2000\\Settings";
 const char settingsKey[] = "HKLM\\SOFTWARE\\Quillmarsh\\Velmora 2000\\Settings";
 const char undoPath[] = "C:\\Program Files\\Velmora";
 const char marker[] = "C:\\Program Files\\Velmora\\Awake.tmp";
@@ -33,13 +33,6 @@ const char settingsOpen[] = "RegOpenKeyExA(HKLM, SOFTWARE\\Quillmarsh\\Velmora 2
 const char settingsQuery[] = "RegQueryValueExA(HKLM\\SOFTWARE\\Quillmarsh\\Velmora 2000\\Settings, First Undo-path, 255)";
 const char directoryChange[] = "SetCurrentDirectoryA(C:\\Program Files\\Velmora)";
 const char markerRemoval[] = "remove(Awake.tmp)";
-
-struct Step {
-    std::string root; // "HKCR" or "HKLM"
-    std::string path; // empty: the root itself
-    const char *access;
-    std::string name;
-};
 
 std::string Key(const Step &step)
 {
@@ -54,31 +47,6 @@ std::string Target(const Step &step)
 std::string OpenLine(const Step &step)
 {
     return "RegOpenKeyExA(" + step.root + ", " + (step.path.empty() ? "NULL" : step.path) + ", 0, " + step.access + ")";
-}
-
-// The 93 key deletion steps in the order of the run; the Settings key is read
-// between the ProgID trees and the machine keys.
-const std::vector<Step> &Plan()
-{
-    static const std::vector<Step> plan = [] {
-        std::vector<Step> steps;
-        for (const char *name : extensions)
-            steps.push_back({"HKCR", "", "0xF003F", name});
-        for (const char *name : progIds) {
-            steps.push_back({"HKCR", name, "0xF003F", "DefaultIcon"});
-            steps.push_back({"HKCR", name, "0xF003F", "Shell"});
-            steps.push_back({"HKCR", "", "0xF003F", name});
-        }
-        steps.push_back({"HKLM", productPath, "0xF003F", "Settings"});
-        steps.push_back({"HKLM", productPath, "0xF003F", "99"});
-        steps.push_back({"HKLM", "SOFTWARE\\Quillmarsh", "0xF003F", "Velmora 2000"});
-        steps.push_back({"HKCR", std::string("CLSID\\") + class1, "0xF003F", "InprocServer32"});
-        steps.push_back({"HKCR", "CLSID", "0x20006", class1});
-        steps.push_back({"HKCR", std::string("CLSID\\") + class2, "0xF003F", "InprocServer32"});
-        steps.push_back({"HKCR", "CLSID", "0x20006", class2});
-        return steps;
-    }();
-    return plan;
 }
 
 const size_t stepsBeforeSettings = 20 + 3 * 22;
